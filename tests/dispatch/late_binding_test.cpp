@@ -56,21 +56,21 @@ IDispatch* NewLongBeep(const LoadedDll& dll, IUnknown* outer = nullptr, IUnknown
   return dispatch;
 }
 
-VARIANT Int4(LONG value) {
+// VT_I4, or VT_I2 when short is asked for.
+VARIANT Integer(LONG value, bool asShort = false) {
   VARIANT v;
   VariantInit(&v);
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = value;
+  V_VT(&v) = asShort ? VT_I2 : VT_I4;
+  if (asShort) {
+    V_I2(&v) = static_cast<SHORT>(value);
+  } else {
+    V_I4(&v) = value;
+  }
   return v;
 }
 
-VARIANT Int2(SHORT value) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I2;
-  V_I2(&v) = value;
-  return v;
-}
+VARIANT Int4(LONG value) { return Integer(value); }
+VARIANT Int2(SHORT value) { return Integer(value, true); }
 
 VARIANT Text(const wchar_t* value) {
   VARIANT v;

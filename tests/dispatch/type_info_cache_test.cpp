@@ -1,5 +1,5 @@
 // The cache linked directly, over a module record of the test's own, so the
-// cleanup list can be inspected: two threads making their first late-bound
+// cleanup list can be examined: two threads making their first late-bound
 // calls at once.
 #include <gtest/gtest.h>
 #include <windows.h>
