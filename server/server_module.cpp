@@ -36,7 +36,6 @@ HRESULT StartModule(ServerModule* module, ClassEntry* classes, HINSTANCE instanc
   module->HeapMask = 0;
   module->NextHeap = 0;
   module->Heaps = nullptr;
-  module->CleanupList = nullptr;
 
   // Class init functions run before any heap exists.
   if (module->Classes != nullptr) {
@@ -73,7 +72,6 @@ HRESULT StopModule(ServerModule* module) {
     ModuleFree(node);
     node = next;
   }
-  module->CleanupList = nullptr;
 
   DestroyModuleHeaps(module);
   return S_OK;
