@@ -10,12 +10,14 @@ HRESULT LastErrorFailure() {
   return result == S_OK ? E_FAIL : result;
 }
 
-HRESULT ReadModuleFileName(HINSTANCE module, char* path) {
-  DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+namespace {
+
+// Both platform calls answer 0 on failure and MAX_PATH or more when the path was cut
+// (and perhaps left unterminated) or would need a larger buffer.
+HRESULT CheckedPathLength(DWORD length, char* path) {
   if (length == 0) {
     return LastErrorFailure();
   }
-  // A full buffer means the name was cut, and perhaps left unterminated.
   if (length >= MAX_PATH) {
     path[0] = '\0';
     return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
@@ -23,15 +25,12 @@ HRESULT ReadModuleFileName(HINSTANCE module, char* path) {
   return S_OK;
 }
 
+}  // namespace
+
+HRESULT ReadModuleFileName(HINSTANCE module, char* path) {
+  return CheckedPathLength(GetModuleFileNameA(module, path, MAX_PATH), path);
+}
+
 HRESULT ReadShortPathName(const char* path, char* shortPath) {
-  DWORD length = GetShortPathNameA(path, shortPath, MAX_PATH);
-  if (length == 0) {
-    return LastErrorFailure();
-  }
-  // At MAX_PATH or more the result is the size it would need, and nothing was written.
-  if (length >= MAX_PATH) {
-    shortPath[0] = '\0';
-    return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-  }
-  return S_OK;
+  return CheckedPathLength(GetShortPathNameA(path, shortPath, MAX_PATH), shortPath);
 }

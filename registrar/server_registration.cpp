@@ -38,6 +38,41 @@ void RemoveTypeLibraryRegistration(const TLIBATTR& attributes) {
   FreeLibrary(automation);
 }
 
+// The help directory is the loaded path's directory part, with its separator.
+HRESULT RegisterLoadedTypeLibrary(ITypeLib* library, BSTR path) {
+  wchar_t helpDirectory[MAX_PATH];
+  int directoryLength = DirectoryPartLength(path);
+  if (directoryLength >= MAX_PATH) {
+    return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  }
+  lstrcpynW(helpDirectory, path, directoryLength + 1);
+  return RegisterTypeLib(library, path, helpDirectory);
+}
+
+// The library's identity comes from the file, not from the registry; the removal's result is dropped.
+HRESULT UnregisterLoadedTypeLibrary(ITypeLib* library, BSTR) {
+  TLIBATTR* attributes = nullptr;
+  if (SUCCEEDED(library->GetLibAttr(&attributes)) && attributes != nullptr) {
+    RemoveTypeLibraryRegistration(*attributes);
+    library->ReleaseTLibAttr(attributes);
+  }
+  return S_OK;
+}
+
+// Loads the module's type library for work and releases it after: the load's failure, else work's result.
+HRESULT WithOwnTypeLibrary(ServerModule* module, HRESULT (*work)(ITypeLib* library, BSTR path)) {
+  ITypeLib* library = nullptr;
+  BSTR path = nullptr;
+  HRESULT result = LoadOwnTypeLibrary(module, &library, &path);
+  if (FAILED(result)) {
+    return result;
+  }
+  result = work(library, path);
+  library->Release();
+  SysFreeString(path);
+  return result;
+}
+
 }  // namespace
 
 HRESULT RegisterModuleClasses(ServerModule* module) {
@@ -97,40 +132,11 @@ HRESULT LoadOwnTypeLibrary(ServerModule* module, ITypeLib** library, BSTR* loade
 }
 
 HRESULT RegisterOwnTypeLibrary(ServerModule* module) {
-  ITypeLib* library = nullptr;
-  BSTR path = nullptr;
-  HRESULT result = LoadOwnTypeLibrary(module, &library, &path);
-  if (FAILED(result)) {
-    return result;
-  }
-  wchar_t helpDirectory[MAX_PATH];
-  int directoryLength = DirectoryPartLength(path);
-  if (directoryLength >= MAX_PATH) {
-    result = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-  } else {
-    lstrcpynW(helpDirectory, path, directoryLength + 1);
-    result = RegisterTypeLib(library, path, helpDirectory);
-  }
-  library->Release();
-  SysFreeString(path);
-  return result;
+  return WithOwnTypeLibrary(module, &RegisterLoadedTypeLibrary);
 }
 
 HRESULT UnregisterOwnTypeLibrary(ServerModule* module) {
-  ITypeLib* library = nullptr;
-  BSTR path = nullptr;
-  HRESULT result = LoadOwnTypeLibrary(module, &library, &path);
-  if (FAILED(result)) {
-    return result;
-  }
-  TLIBATTR* attributes = nullptr;
-  if (SUCCEEDED(library->GetLibAttr(&attributes)) && attributes != nullptr) {
-    RemoveTypeLibraryRegistration(*attributes);
-    library->ReleaseTLibAttr(attributes);
-  }
-  library->Release();
-  SysFreeString(path);
-  return result;
+  return WithOwnTypeLibrary(module, &UnregisterLoadedTypeLibrary);
 }
 
 int DirectoryPartLength(const wchar_t* path) {
