@@ -4,12 +4,11 @@
 
 namespace {
 
-TypeLibraryDoubleState* activeState = nullptr;
 ImportPatch* activePatch = nullptr;
 
 HRESULT STDAPICALLTYPE CountingLoadRegTypeLib(REFGUID libraryId, WORD major, WORD minor, LCID locale,
                                               ITypeLib** out) {
-  TypeLibraryDoubleState* state = activeState;
+  TypeLibraryDoubleState* state = &CountingTypeLibraryLoader::State();
   InterlockedIncrement(&state->Loads);
   if (state->OnLoad) {
     state->OnLoad();
@@ -204,22 +203,40 @@ HRESULT CountingTypeLib::FindName(LPOLESTR name, ULONG hash, ITypeInfo** infos, 
 
 void CountingTypeLib::ReleaseTLibAttr(TLIBATTR* attributes) { real_->ReleaseTLibAttr(attributes); }
 
+void TypeLibraryDoubleState::Reset() {
+  std::lock_guard<std::mutex> hold(Lock);
+  Loads = 0;
+  LookupNames.clear();
+  LookupCounts.clear();
+  TypeInfoReferences = 0;
+  TypeInfoOverReleases = 0;
+  FailTypeAttr = false;
+  FailFuncDescAt = UINT_MAX;
+  FailDocumentationOf = MEMBERID_NIL;
+  OnLoad = nullptr;
+  OnTypeAttr = nullptr;
+  OnReleaseTypeAttr = nullptr;
+}
+
 CountingTypeLibraryLoader::CountingTypeLibraryLoader(HMODULE module)
     : patch_(module, "oleaut32.dll", "LoadRegTypeLib", reinterpret_cast<void*>(&CountingLoadRegTypeLib)) {
-  activeState = &state_;
+  State().Reset();
   activePatch = &patch_;
 }
 
-CountingTypeLibraryLoader::~CountingTypeLibraryLoader() {
-  activeState = nullptr;
-  activePatch = nullptr;
+CountingTypeLibraryLoader::~CountingTypeLibraryLoader() { activePatch = nullptr; }
+
+TypeLibraryDoubleState& CountingTypeLibraryLoader::State() {
+  static TypeLibraryDoubleState state;
+  return state;
 }
 
 std::vector<std::wstring> CountingTypeLibraryLoader::Lookups() {
-  std::lock_guard<std::mutex> hold(state_.Lock);
+  TypeLibraryDoubleState& state = State();
+  std::lock_guard<std::mutex> hold(state.Lock);
   std::vector<std::wstring> lookups;
-  for (size_t i = 0; i < state_.LookupNames.size(); ++i) {
-    lookups.push_back(state_.LookupNames[i] + L":" + std::to_wstring(state_.LookupCounts[i]));
+  for (size_t i = 0; i < state.LookupNames.size(); ++i) {
+    lookups.push_back(state.LookupNames[i] + L":" + std::to_wstring(state.LookupCounts[i]));
   }
   return lookups;
 }

@@ -33,10 +33,12 @@ struct TypeLibraryDoubleState {
   std::function<void()> OnReleaseTypeAttr;
 
   std::mutex Lock;  // guards the vectors; calls may come from several threads
+
+  void Reset();
 };
 
 // Kept out of anonymous namespaces: see tests/support/longbeep_client.h.
-class CountingTypeInfo : public ITypeInfo {
+class CountingTypeInfo final : public ITypeInfo {
  public:
   CountingTypeInfo(ITypeInfo* real, TypeLibraryDoubleState* state);
 
@@ -73,7 +75,7 @@ class CountingTypeInfo : public ITypeInfo {
   LONG references_ = 1;
 };
 
-class CountingTypeLib : public ITypeLib {
+class CountingTypeLib final : public ITypeLib {
  public:
   CountingTypeLib(ITypeLib* real, TypeLibraryDoubleState* state);
 
@@ -101,7 +103,9 @@ class CountingTypeLib : public ITypeLib {
   LONG references_ = 1;
 };
 
-// One at a time: the patched function reaches its state through a global.
+// One at a time: the patched function and the wrappers reach one static
+// state, which outlives the loader, since a DLL releases its type information
+// only when it unloads.
 class CountingTypeLibraryLoader {
  public:
   explicit CountingTypeLibraryLoader(HMODULE module);
@@ -110,11 +114,10 @@ class CountingTypeLibraryLoader {
   CountingTypeLibraryLoader& operator=(const CountingTypeLibraryLoader&) = delete;
 
   bool Active() const { return patch_.Active(); }
-  TypeLibraryDoubleState& State() { return state_; }
+  static TypeLibraryDoubleState& State();
   // The platform lookups so far, as "name|name:count" strings.
-  std::vector<std::wstring> Lookups();
+  static std::vector<std::wstring> Lookups();
 
  private:
-  TypeLibraryDoubleState state_;
   ImportPatch patch_;
 };

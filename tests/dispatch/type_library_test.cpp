@@ -39,13 +39,24 @@ class CompiledLibrary : public testing::Test {
     return info;
   }
 
-  // The interface as its table of functions sees it, not the dispatch view.
-  ITypeInfo* TableView(ITypeInfo* dispatchView) {
+  // The type a class implements or an interface derives from; index -1 of a
+  // dual interface's dispatch view gives the view of its table of functions.
+  static ITypeInfo* ImplementedType(ITypeInfo* info, UINT index) {
     HREFTYPE reference = 0;
-    EXPECT_EQ(dispatchView->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
-    ITypeInfo* table = nullptr;
-    EXPECT_EQ(dispatchView->GetRefTypeInfo(reference, &table), S_OK);
-    return table;
+    EXPECT_EQ(info->GetRefTypeOfImplType(index, &reference), S_OK);
+    ITypeInfo* implemented = nullptr;
+    EXPECT_EQ(info->GetRefTypeInfo(reference, &implemented), S_OK);
+    return implemented;
+  }
+
+  static GUID GuidOf(ITypeInfo* info) {
+    TYPEATTR* attributes = nullptr;
+    GUID guid = GUID_NULL;
+    if (info->GetTypeAttr(&attributes) == S_OK) {
+      guid = attributes->guid;
+      info->ReleaseTypeAttr(attributes);
+    }
+    return guid;
   }
 
   ITypeLib* library_ = nullptr;
@@ -100,13 +111,9 @@ TEST_F(CompiledLibrary, ClassIsCreatableWithILongBeepAsDefault) {
   INT flags = 0;
   ASSERT_EQ(info->GetImplTypeFlags(0, &flags), S_OK);
   EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
-  HREFTYPE reference = 0;
-  ASSERT_EQ(info->GetRefTypeOfImplType(0, &reference), S_OK);
-  ITypeInfo* implemented = nullptr;
-  ASSERT_EQ(info->GetRefTypeInfo(reference, &implemented), S_OK);
-  ASSERT_EQ(implemented->GetTypeAttr(&attributes), S_OK);
-  EXPECT_TRUE(IsEqualGUID(attributes->guid, IID_ILongBeep));
-  implemented->ReleaseTypeAttr(attributes);
+  ITypeInfo* implemented = ImplementedType(info, 0);
+  ASSERT_NE(implemented, nullptr);
+  EXPECT_TRUE(IsEqualGUID(GuidOf(implemented), IID_ILongBeep));
   implemented->Release();
 
   BSTR help = nullptr;
@@ -169,7 +176,7 @@ TEST_F(CompiledLibrary, InterfaceIsDualWithBeepSoundAsDispid1) {
 TEST_F(CompiledLibrary, BeepSoundIsTheEighthTableEntryAndIDispatchComesFromStdole2) {
   ITypeInfo* dispatchView = TypeInfoOf(IID_ILongBeep);
   ASSERT_NE(dispatchView, nullptr);
-  ITypeInfo* table = TableView(dispatchView);
+  ITypeInfo* table = ImplementedType(dispatchView, static_cast<UINT>(-1));
   ASSERT_NE(table, nullptr);
   TYPEATTR* attributes = nullptr;
   ASSERT_EQ(table->GetTypeAttr(&attributes), S_OK);
@@ -187,13 +194,9 @@ TEST_F(CompiledLibrary, BeepSoundIsTheEighthTableEntryAndIDispatchComesFromStdol
   EXPECT_EQ(function->oVft, 7 * static_cast<SHORT>(sizeof(void*)));
   table->ReleaseFuncDesc(function);
 
-  HREFTYPE reference = 0;
-  ASSERT_EQ(table->GetRefTypeOfImplType(0, &reference), S_OK);
-  ITypeInfo* base = nullptr;
-  ASSERT_EQ(table->GetRefTypeInfo(reference, &base), S_OK);
-  ASSERT_EQ(base->GetTypeAttr(&attributes), S_OK);
-  EXPECT_TRUE(IsEqualGUID(attributes->guid, IID_IDispatch));
-  base->ReleaseTypeAttr(attributes);
+  ITypeInfo* base = ImplementedType(table, 0);
+  ASSERT_NE(base, nullptr);
+  EXPECT_TRUE(IsEqualGUID(GuidOf(base), IID_IDispatch));
   ITypeLib* home = nullptr;
   UINT index = 0;
   ASSERT_EQ(base->GetContainingTypeLib(&home, &index), S_OK);
