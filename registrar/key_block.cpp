@@ -81,7 +81,7 @@ HRESULT HandleValueEntry(KeyBlock* block) {
     result = WriteValue(block->Parser, block->Parent, block->ValueName, block->Token);
   } else {
     if (!block->KeyAbsent) {
-      RegDeleteValueA(block->Parent, block->ValueName);
+      DeleteNamedValue(block->Parent, block->ValueName);
     }
     result = SkipValueClause(block->Parser, block->Token);
   }

@@ -54,6 +54,20 @@ LONG DeleteKeyTree(HKEY parent, const char* name) {
   return RegDeleteKeyA(parent, name);
 }
 
+LONG DeleteNamedValue(HKEY key, const char* name) {
+  HKEY writable = nullptr;
+  LONG status = RegOpenKeyExA(key, nullptr, 0, KEY_SET_VALUE, &writable);
+  if (status != ERROR_SUCCESS) {
+    return status;
+  }
+  status = RegDeleteValueA(writable, name);
+  // A predefined root comes back as itself, and is never closed.
+  if (writable != key) {
+    RegCloseKey(writable);
+  }
+  return status;
+}
+
 bool KeyHasChildKeys(HKEY key) {
   DWORD subkeys = 0;
   if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,

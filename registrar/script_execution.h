@@ -25,6 +25,9 @@ bool IsProtectedKeyName(const char* name);
 LONG OpenKey(HKEY* holder, HKEY parent, const char* name, REGSAM access);
 // Deletes a subkey with everything beneath it, deepest keys first.
 LONG DeleteKeyTree(HKEY parent, const char* name);
+// Removal walks keys opened for reading only; the value goes through a handle
+// of its own that may set values. The registry's status.
+LONG DeleteNamedValue(HKEY key, const char* name);
 bool KeyHasChildKeys(HKEY key);
 // Any value but a sole default value.
 bool KeyHasNamedValues(HKEY key);
