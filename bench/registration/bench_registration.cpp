@@ -337,7 +337,7 @@ int main() {
       {"regedit /s importing the removal .reg (the floor)", timed(importRegistration, importRemoval, 0)},
       {"regsvr32 /u /s ZIRPEL.dll", timed(importRegistration, "regsvr32.exe /u /s " + quoted, 0)},
   };
-  const int processRuns = 5;
+  const int processRuns = 9;
   for (int run = 0; run < processRuns; ++run) {
     for (ProcessRun& process : processes) {
       double elapsed = process.Body();
