@@ -227,6 +227,16 @@ TEST(FollowedByZeroTest, OnlyAReadableZeroByteCounts) {
   EXPECT_TRUE(IsFollowedByZero(readable.PlaceAtPageEnd("HKCR { }"), 8));
 }
 
+TEST(FollowedByZeroTest, TheDllsOwnScriptIsUsedInPlace) {
+  HMODULE file = LoadLibraryExA((TestProgramDirectory() + "ZIRPEL.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(file, nullptr);
+  HRSRC resource = FindResourceA(file, MAKEINTRESOURCEA(101), "REGISTRY");
+  ASSERT_NE(resource, nullptr);
+  const char* text = static_cast<const char*>(LockResource(LoadResource(file, resource)));
+  EXPECT_TRUE(IsFollowedByZero(text, SizeofResource(file, resource)));
+  FreeLibrary(file);
+}
+
 TEST_F(ScriptResourceTest, TextIsExactlyTheGivenBytesAndStaysUnchanged) {
   // Past the given bytes stands a second section that would fail the run if it were read.
   const std::string stored = "HKCR\r\n{\r\n\tA = s 'x'\r\n}\r\nHKXX { }";
