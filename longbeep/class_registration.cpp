@@ -1,4 +1,12 @@
 #include "longbeep/longbeep.h"
 
-// Replaced by the script-resource registration.
-HRESULT LongBeepClassRegistration(BOOL) { return E_NOTIMPL; }
+#include "registrar/script_resource.h"
+
+namespace {
+
+// The "REGISTRY" resource that holds LongBeep's registry script.
+constexpr UINT LongBeepScriptResource = 101;
+
+}  // namespace
+
+HRESULT LongBeepClassRegistration(BOOL registering) { return ApplyClassScript(LongBeepScriptResource, registering); }

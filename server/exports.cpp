@@ -4,6 +4,7 @@
 
 #include "longbeep/identifiers.h"
 #include "longbeep/longbeep.h"
+#include "registrar/server_registration.h"
 #include "server/server_module.h"
 
 namespace {
@@ -29,3 +30,7 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* out) {
   return LookupClassObject(&Module, classId, iid, out);
 }
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return RegisterModuleClasses(&Module); }
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return UnregisterModuleClasses(&Module); }

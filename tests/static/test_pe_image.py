@@ -7,7 +7,7 @@ from dll_image import export_names, imported_dlls, product_dll
 
 # What the product may import: the platform's own DLLs and its C runtime.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "ole32.dll", "oleaut32.dll", "msvcrt.dll"}
-EXPECTED_EXPORTS = ["DllCanUnloadNow", "DllGetClassObject"]
+EXPECTED_EXPORTS = ["DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"]
 
 
 class PeImage(unittest.TestCase):
