@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/support/timing.h"
 #include "longbeep/identifiers.h"
 #include "tests/support/import_patch.h"
 #include "tests/support/loaded_dll.h"
@@ -35,30 +36,19 @@ void WINAPI CountingEnterCriticalSection(CRITICAL_SECTION* lock) {
   lockPatch->OriginalAs<void(WINAPI*)(CRITICAL_SECTION*)>()(lock);
 }
 
-double Seconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // Nanoseconds per call, the best of a few rounds.
 template <class Call>
 double NanosecondsPerCall(long calls, Call call) {
   double best = 1e300;
   for (int round = 0; round < 5; ++round) {
-    double start = Seconds();
+    double start = NowNanoseconds();
     for (long i = 0; i < calls; ++i) {
       if (FAILED(call())) {
         std::printf("call failed\n");
         std::exit(1);
       }
     }
-    double elapsed = (Seconds() - start) * 1e9 / static_cast<double>(calls);
+    double elapsed = (NowNanoseconds() - start) / static_cast<double>(calls);
     best = elapsed < best ? elapsed : best;
   }
   return best;

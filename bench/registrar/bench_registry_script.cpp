@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/registrar/registry_call_replay.h"
+#include "bench/support/timing.h"
 #include "bench/registrar/registry_stub.h"
 #include "registrar/registrar.h"
 #include "registrar/script_execution.h"
@@ -34,12 +35,9 @@ std::string GeneratedScript(int keys) {
 }
 
 double Milliseconds(const std::function<void()>& work) {
-  LARGE_INTEGER frequency, start, end;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&start);
+  double start = NowNanoseconds();
   work();
-  QueryPerformanceCounter(&end);
-  return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return (NowNanoseconds() - start) / 1e6;
 }
 
 // One timed operation of a round; `prepare` runs untimed before it.
