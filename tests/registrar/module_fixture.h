@@ -4,13 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "server/server_module.h"
+#include "tests/support/test_module.h"
 
 class ModuleTest : public ::testing::Test {
- protected:
-  void SetUp() override { StartModule(&module_, nullptr, GetModuleHandle(nullptr), nullptr); }
-  void TearDown() override { StopModule(&module_); }
-
  private:
-  ServerModule module_ = {};
+  TestModule module_{nullptr, GetModuleHandle(nullptr)};
 };

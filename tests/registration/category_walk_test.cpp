@@ -10,7 +10,7 @@
 
 #include "registrar/category_list.h"
 #include "registrar/server_registration.h"
-#include "tests/registration/test_module.h"
+#include "tests/support/test_module.h"
 #include "tests/support/import_patch.h"
 
 // What the walk did, in order, as readable events.

@@ -8,7 +8,7 @@
 
 #include "registrar/registrar.h"
 #include "registrar/script_resource.h"
-#include "tests/registration/test_module.h"
+#include "tests/support/test_module.h"
 #include "tests/support/import_patch.h"
 #include "tests/support/loaded_dll.h"
 #include "tests/support/registry_sandbox.h"
