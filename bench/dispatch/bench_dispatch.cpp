@@ -12,6 +12,7 @@
 
 #include "bench/support/timing.h"
 #include "longbeep/identifiers.h"
+#include "tests/support/call_counter.h"
 #include "tests/support/import_patch.h"
 #include "tests/support/loaded_dll.h"
 #include "tests/support/longbeep_client.h"
@@ -21,15 +22,8 @@ namespace {
 
 BOOL WINAPI SilentBeep(DWORD, DWORD) { return TRUE; }
 
-LONG allocations = 0;
 LONG lockEntries = 0;
-ImportPatch* heapPatch = nullptr;
 ImportPatch* lockPatch = nullptr;
-
-LPVOID WINAPI CountingHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
-  ++allocations;
-  return heapPatch->OriginalAs<LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T)>()(heap, flags, size);
-}
 
 void WINAPI CountingEnterCriticalSection(CRITICAL_SECTION* lock) {
   ++lockEntries;
@@ -99,11 +93,11 @@ int main() {
     return Fail("GetTypeInfo", hr);
   }
 
+  LONG allocations = 0;
   {
-    ImportPatch heap(dll.Handle(), "kernel32.dll", "HeapAlloc", reinterpret_cast<void*>(&CountingHeapAlloc));
+    HeapCallCounter heap(dll.Handle());
     ImportPatch lock(dll.Handle(), nullptr, "EnterCriticalSection",
                      reinterpret_cast<void*>(&CountingEnterCriticalSection));
-    heapPatch = &heap;
     lockPatch = &lock;
     if (!heap.Active() || !lock.Active()) {
       return Fail("finding the DLL's HeapAlloc and EnterCriticalSection imports", E_FAIL);
@@ -111,6 +105,7 @@ int main() {
     for (int i = 0; i < 1000; ++i) {
       object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
     }
+    allocations = heap.Allocations();
   }
 
   VARIANT arguments[2];

@@ -13,6 +13,7 @@
 #include "longbeep/identifiers.h"
 #include "tests/dispatch/counting_type_library.h"
 #include "tests/support/beep_recorder.h"
+#include "tests/support/call_counter.h"
 #include "tests/support/loaded_dll.h"
 #include "tests/support/longbeep_client.h"
 #include "tests/support/registered_type_library.h"
@@ -279,15 +280,8 @@ TEST_F(NameCache, CacheHoldsOneReferenceAndAPlainTypeInfoServesInvoke) {
   EXPECT_EQ(beeps_.Calls(), (std::vector<BeepCall>{{440, 200}}));
 }
 
-// Allocations of the DLL's module heap fail while this is set.
-bool failAllocations = false;
-ImportPatch* heapAllocPatch = nullptr;
-LPVOID WINAPI FailingHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
-  if (failAllocations) {
-    return nullptr;
-  }
-  return heapAllocPatch->OriginalAs<LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T)>()(heap, flags, size);
-}
+// The DLL's heap calls, which the cases make fail for a moment.
+HeapCallCounter* dllHeap = nullptr;
 
 // When reading the type information for the cache fails, the names concerned
 // go to the platform and are still answered; the rest stay in the cache.
@@ -301,8 +295,8 @@ TEST(NameCacheBuild, ReadFailuresSendTheNamesConcernedToThePlatform) {
       {"attributes unreadable", [](TypeLibraryDoubleState& s) { s.FailTypeAttr = true; }, false},
       {"name array not allocated",
        [](TypeLibraryDoubleState& s) {
-         s.OnTypeAttr = [] { failAllocations = true; };
-         s.OnReleaseTypeAttr = [] { failAllocations = false; };
+         s.OnTypeAttr = [] { dllHeap->FailAllocations(true); };
+         s.OnReleaseTypeAttr = [] { dllHeap->FailAllocations(false); };
        },
        false},
       {"BeepSound's description unreadable", [](TypeLibraryDoubleState& s) { s.FailFuncDescAt = 7; }, true},
@@ -313,8 +307,8 @@ TEST(NameCacheBuild, ReadFailuresSendTheNamesConcernedToThePlatform) {
     LoadedDll dll;
     RegisteredTypeLibrary library(dll.Path());
     ASSERT_EQ(library.Result(), S_OK);
-    ImportPatch heap(dll.Handle(), "kernel32.dll", "HeapAlloc", reinterpret_cast<void*>(&FailingHeapAlloc));
-    heapAllocPatch = &heap;
+    HeapCallCounter heap(dll.Handle());
+    dllHeap = &heap;
     ASSERT_TRUE(heap.Active());
     CountingTypeLibraryLoader loader(dll.Handle());
     failure.Arrange(loader.State());
@@ -331,7 +325,7 @@ TEST(NameCacheBuild, ReadFailuresSendTheNamesConcernedToThePlatform) {
     EXPECT_EQ(loader.Lookups(), expected);
     EXPECT_EQ(loader.State().Loads, 1);
     dispatch->Release();
-    failAllocations = false;
+    heap.FailAllocations(false);
   }
 }
 
@@ -353,15 +347,6 @@ TEST(NameCacheLifetime, UnloadingTheDllReleasesTheCachedTypeInformation) {
   EXPECT_EQ(CountingTypeLibraryLoader::State().TypeInfoOverReleases, 0);
 }
 
-// Counts the DLL's module-heap allocations: a failed load makes exactly one,
-// the node of its cleanup registration.
-LONG allocations = 0;
-ImportPatch* countingHeapPatch = nullptr;
-LPVOID WINAPI CountingHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
-  ++allocations;
-  return countingHeapPatch->OriginalAs<LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T)>()(heap, flags, size);
-}
-
 class NotRegistered : public testing::Test {
  protected:
   void SetUp() override {
@@ -369,10 +354,8 @@ class NotRegistered : public testing::Test {
     ASSERT_TRUE(sandbox_.Active());
     dispatch_ = NewLongBeep(dll_);
     ASSERT_NE(dispatch_, nullptr);
-    heap_.emplace(dll_.Handle(), "kernel32.dll", "HeapAlloc", reinterpret_cast<void*>(&CountingHeapAlloc));
-    countingHeapPatch = &*heap_;
+    heap_.emplace(dll_.Handle());
     ASSERT_TRUE(heap_->Active());
-    allocations = 0;
     ITypeLib* library = nullptr;
     loadFailure_ = LoadRegTypeLib(LIBID_ZIRPELLib, 1, 0, LOCALE_USER_DEFAULT, &library);
     ASSERT_TRUE(FAILED(loadFailure_));
@@ -387,7 +370,9 @@ class NotRegistered : public testing::Test {
   LoadedDll dll_;
   RegistrySandbox sandbox_;  // an empty HKEY_CLASSES_ROOT
   CountingTypeLibraryLoader loader_{dll_.Handle()};
-  std::optional<ImportPatch> heap_;  // set once the object exists
+  // Counts the DLL's module-heap allocations once the object exists: a failed
+  // load makes exactly one, the node of its cleanup registration.
+  std::optional<HeapCallCounter> heap_;
   IDispatch* dispatch_ = nullptr;
   HRESULT loadFailure_ = S_OK;
 };
@@ -397,23 +382,23 @@ TEST_F(NotRegistered, EveryLateBoundCallReportsTheLoadFailureAndTriesAgain) {
   EXPECT_EQ(dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info), loadFailure_);
   EXPECT_EQ(info, nullptr);
   EXPECT_EQ(loader_.State().Loads, 1);
-  EXPECT_EQ(allocations, 1);
+  EXPECT_EQ(heap_->Allocations(), 1);
 
   std::vector<DISPID> ids;
   EXPECT_EQ(Resolve(dispatch_, {L"BeepSound"}, ids), loadFailure_);
   EXPECT_EQ(ids, std::vector<DISPID>{Unwritten});
   EXPECT_EQ(loader_.State().Loads, 2);
-  EXPECT_EQ(allocations, 2);
+  EXPECT_EQ(heap_->Allocations(), 2);
 
   EXPECT_EQ(InvokeMethod(dispatch_, BeepSoundId, {Int4(440), Int4(200)}), loadFailure_);
   EXPECT_EQ(loader_.State().Loads, 3);
-  EXPECT_EQ(allocations, 3);
+  EXPECT_EQ(heap_->Allocations(), 3);
 
   info = static_cast<ITypeInfo*>(UnwrittenPointer);
   EXPECT_EQ(dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info), loadFailure_);
   EXPECT_EQ(info, nullptr);
   EXPECT_EQ(loader_.State().Loads, 4);
-  EXPECT_EQ(allocations, 4);
+  EXPECT_EQ(heap_->Allocations(), 4);
 }
 
 TEST_F(NotRegistered, TypeInfoCountAndEarlyBindingStillWork) {
@@ -432,7 +417,7 @@ TEST_F(NotRegistered, TypeInfoCountAndEarlyBindingStillWork) {
 TEST_F(NotRegistered, GetTypeInfoWithoutAPlaceForTheAnswerLoadsNothing) {
   EXPECT_EQ(dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
   EXPECT_EQ(loader_.State().Loads, 0);
-  EXPECT_EQ(allocations, 0);
+  EXPECT_EQ(heap_->Allocations(), 0);
 }
 
 }  // namespace
