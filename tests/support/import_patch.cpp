@@ -9,8 +9,7 @@ void WriteSlot(void** slot, void* value) {
   VirtualProtect(slot, sizeof(void*), oldProtect, &oldProtect);
 }
 
-}  // namespace
-
+// The import slot of a module's named import, or null.
 void** FindImportSlot(HMODULE module, const char* dll, const char* function) {
   auto* base = reinterpret_cast<BYTE*>(module);
   auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
@@ -39,6 +38,8 @@ void** FindImportSlot(HMODULE module, const char* dll, const char* function) {
   }
   return nullptr;
 }
+
+}  // namespace
 
 ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement) {
   slot_ = FindImportSlot(module, dll, function);

@@ -23,6 +23,3 @@ class ImportPatch {
   void** slot_ = nullptr;
   void* original_ = nullptr;
 };
-
-// The import slot of a module's named import, or null.
-void** FindImportSlot(HMODULE module, const char* dll, const char* function);
